@@ -60,6 +60,8 @@ bool CopyRect(SurfaceHandle dst, int32_t x, int32_t y, int32_t w, int32_t h, Sur
 BrushHandle CreateSolidBrush(uint8_t red, uint8_t green, uint8_t blue);
 void DeleteBrush(BrushHandle brush);
 bool FillRect(SurfaceHandle surface, const Rect& rect, BrushHandle brush);
+// For tests only: the colour of one pixel as 0x00RRGGBB; false outside the surface.
+bool ReadPixelForTest(SurfaceHandle surface, int32_t x, int32_t y, uint32_t* rgb);
 
 // ---- Message box ---------------------------------------------------------------------
 

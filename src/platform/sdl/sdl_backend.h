@@ -1,0 +1,26 @@
+// What the SDL program entry needs from the SDL backend beyond the portable operations.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace plat::sdl {
+
+// Wraps a created SDL window; its surface format becomes the one of every later bitmap.
+// Null when the wrapper cannot be made.
+WindowHandle AdoptWindow(SDL_Window* window);
+// The SDL window behind the handle, or null once it was destroyed.
+SDL_Window* NativeWindow(WindowHandle window);
+// Destroys the SDL window; the handle stays valid (requests on it are ignored) until ReleaseWindow.
+void DestroyNativeWindow(WindowHandle window);
+// Frees the handle, after no thread uses it any more.
+void ReleaseWindow(WindowHandle window);
+
+// The user event types that RequestRepaint and RequestClose push; 0 when none could be registered.
+uint32_t RepaintEventType();
+uint32_t CloseEventType();
+
+}  // namespace plat::sdl
