@@ -21,7 +21,9 @@ void ClearStopRequest() { g_stopRequested.store(false, std::memory_order_release
 bool WaitUntilMs(int32_t n) {
     const uint32_t deadline = NowMs() + static_cast<uint32_t>(n);
     uint32_t now = NowMs();
-    // A signed difference stays right across the 2^32 wrap: past deadlines end the wait at once.
+    // A count of 0 or less is a deadline already reached. For the rest, a signed difference
+    // stays right across the 2^32 wrap of the clock.
+    if (n <= 0) return true;
     while (static_cast<int32_t>(now - deadline) < 0) {
         if (StopRequested()) return false;
         plat::YieldThread();

@@ -30,13 +30,6 @@ void DrawImage(Presenter& presenter, plat::BitmapHandle bitmap, plat::BrushHandl
     plat::CopyRect(back, rect.left, rect.top, width, height, presenter.setup.imageDC, 0, 0);
 }
 
-int32_t ChooseFixationMs(const std::vector<int32_t>& fixMs) {
-    const int32_t r = Random15();
-    if (fixMs.empty()) return 0;
-    const auto index = static_cast<size_t>(r * (1.0 / 32768) * static_cast<double>(fixMs.size()));
-    return fixMs[index];
-}
-
 // stamp + duration - now, in the modular arithmetic of the millisecond clock.
 int32_t RemainingMs(uint32_t stampMs, int32_t durationMs, uint32_t nowMs) {
     return static_cast<int32_t>(stampMs + static_cast<uint32_t>(durationMs) - nowMs);
@@ -111,6 +104,13 @@ bool RunSequence(Presenter& presenter, plat::BrushHandle background) {
 }
 
 }  // namespace
+
+int32_t ChooseFixationMs(const std::vector<int32_t>& fixMs) {
+    const int32_t r = Random15();
+    if (fixMs.empty()) return 0;
+    const auto index = static_cast<size_t>(r * (1.0 / 32768) * static_cast<double>(fixMs.size()));
+    return fixMs[index];
+}
 
 void RunTrials(Presenter& presenter) {
     plat::SetCurrentThreadTimeCritical(true);

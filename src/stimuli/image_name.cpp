@@ -52,7 +52,8 @@ bool FormatImageName(const std::string& pattern, int32_t number, std::string* na
             ++i;
             int precision = 0;
             if (!ReadCount(pattern, i, precision)) return false;
-            spec += "." + std::to_string(precision);
+            spec.push_back('.');
+            spec += std::to_string(precision);
         }
         // The argument is an int: h and hh narrow it, the wider letters leave it as it is.
         int bits = 32;

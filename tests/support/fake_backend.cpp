@@ -40,6 +40,8 @@ struct State {
     int badReleases = 0;
     std::map<std::string, plat::Bitmap> images;
     std::vector<std::string> decoded;
+    uint32_t buttonFace = 0x00F0F0F0;
+    uint32_t lastBackground = 0;
     std::vector<fake::Box> boxes;
     std::deque<fake::Request> requests;
     int closeRequests = 0;
@@ -76,6 +78,8 @@ void Reset(int32_t width, int32_t height) {
     s.badReleases = 0;
     s.images.clear();
     s.decoded.clear();
+    s.buttonFace = 0x00F0F0F0;
+    s.lastBackground = 0;
     s.boxes.clear();
     s.requests.clear();
     s.closeRequests = 0;
@@ -88,6 +92,14 @@ void AddImage(const std::string& path, int32_t width, int32_t height, uint32_t r
     std::lock_guard lock(S().mutex);
     S().images[path] = plat::Bitmap{width, height, std::vector<uint32_t>(size_t(width) * size_t(height), rgb)};
 }
+
+void RemoveImage(const std::string& path) {
+    std::lock_guard lock(S().mutex);
+    S().images.erase(path);
+}
+
+void SetButtonFace(uint32_t colorref) { S().buttonFace = colorref; }
+uint32_t LastDecodeBackground() { return S().lastBackground; }
 
 std::vector<std::string> DecodedPaths() {
     std::lock_guard lock(S().mutex);
@@ -250,11 +262,12 @@ void ShowMessageBox(WindowHandle owner, const char* text, const char* caption, B
 
 uintptr_t StartImageDecoder() { return 1; }
 void StopImageDecoder(uintptr_t) {}
-uint32_t ButtonFaceColor() { return 0x00F0F0F0; }
+uint32_t ButtonFaceColor() { return S().buttonFace; }
 
-BitmapHandle DecodeImageFile(const char* path, uint32_t) {
+BitmapHandle DecodeImageFile(const char* path, uint32_t backgroundArgb) {
     std::lock_guard lock(S().mutex);
     S().decoded.push_back(path);
+    S().lastBackground = backgroundArgb;
     auto found = S().images.find(path);
     if (found == S().images.end()) return nullptr;
     auto* bitmap = new Bitmap(found->second);

@@ -22,7 +22,11 @@ plat::WindowHandle TheWindow();
 
 // Makes `path` decodable into a width x height bitmap of one colour (0x00RRGGBB).
 void AddImage(const std::string& path, int32_t width, int32_t height, uint32_t rgb);
+void RemoveImage(const std::string& path);
 std::vector<std::string> DecodedPaths();
+// The colour ButtonFaceColor reports (0x00BBGGRR) and the last background DecodeImageFile got.
+void SetButtonFace(uint32_t colorref);
+uint32_t LastDecodeBackground();
 
 std::vector<Box> Boxes();
 

@@ -53,7 +53,24 @@ bool IsCloseCommand(const SDL_Keysym& key) {
     return key.sym == SDLK_F4 && (key.mod & KMOD_ALT) != 0 && (key.mod & KMOD_CTRL) == 0;
 }
 
+// With no display to use, SDL falls back to drivers that show nothing; a run nobody can see is
+// refused like a window that cannot be created, unless such a driver was asked for by name.
+bool HasVisibleDisplay() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr) {
+        return false;
+    }
+    if (SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0) {
+        return true;
+    }
+    const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
+}
+
 plat::WindowHandle CreateMainWindow() {
+    if (!HasVisibleDisplay()) {
+        return nullptr;
+    }
     SDL_Rect display{};
     if (SDL_GetDisplayBounds(0, &display) != 0 || display.w <= 0 || display.h <= 0) {
         return nullptr;

@@ -68,10 +68,22 @@ void DeleteSurface(SurfaceHandle surface) {
     if (surface != nullptr) DeleteDC(AsWin(surface));
 }
 
+// A memory surface that still holds GDI's initial 1 x 1 monochrome bitmap would make a
+// monochrome bitmap; our memory surfaces are made for the screen, so that format is meant.
+namespace {
+bool HoldsInitialMonochromeBitmap(HDC surface) {
+    if (GetObjectType(surface) != OBJ_MEMDC) return false;
+    BITMAP selected;
+    HGDIOBJ current = GetCurrentObject(surface, OBJ_BITMAP);
+    if (current == nullptr || GetObjectA(current, sizeof selected, &selected) == 0) return true;
+    return selected.bmBitsPixel == 1 && selected.bmPlanes == 1;
+}
+}  // namespace
+
 BitmapHandle CreateCompatibleBitmap(SurfaceHandle reference, int32_t width, int32_t height) {
-    if (reference != nullptr)
+    if (reference != nullptr && !HoldsInitialMonochromeBitmap(AsWin(reference)))
         return reinterpret_cast<BitmapHandle>(::CreateCompatibleBitmap(AsWin(reference), width, height));
-    // Without a reference the screen's format is meant, as for CreateCompatibleSurface.
+    // Without a usable reference the screen's format is meant, as for CreateCompatibleSurface.
     HDC screen = GetDC(nullptr);
     HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
     ReleaseDC(nullptr, screen);
@@ -117,6 +129,15 @@ bool FillRect(SurfaceHandle surface, const Rect& rect, BrushHandle brush) {
     bool filled = ::FillRect(AsWin(surface), &area, AsWin(brush)) != 0;
     GdiFlush();  // the other thread may copy from this surface next
     return filled;
+}
+
+bool ReadPixelForTest(SurfaceHandle surface, int32_t x, int32_t y, uint32_t* rgb) {
+    if (surface == nullptr || rgb == nullptr) return false;
+    COLORREF colour = GetPixel(AsWin(surface), x, y);
+    if (colour == CLR_INVALID) return false;  // outside the bitmap or the clipping region
+    *rgb = static_cast<uint32_t>(GetRValue(colour)) << 16 |
+           static_cast<uint32_t>(GetGValue(colour)) << 8 | GetBValue(colour);
+    return true;
 }
 
 // ---- Message box ---------------------------------------------------------------------

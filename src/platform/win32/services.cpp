@@ -27,8 +27,10 @@ unsigned __stdcall ThreadLaunchEntry(void* raw) {
     return 0;
 }
 
-// The process class in force before the time-critical phase began, restored when it ends.
-DWORD g_priorityClassBefore = 0;
+// What the time-critical phase changed, so that its end restores exactly that.
+thread_local bool t_raised = false;
+thread_local int t_threadPriorityBefore = THREAD_PRIORITY_NORMAL;
+DWORD g_priorityClassBefore = 0;  // 0: the class was left alone
 
 }  // namespace
 
@@ -68,14 +70,25 @@ void JoinThread(ThreadHandle thread) {
 // above ordinary desktop work.
 void SetCurrentThreadTimeCritical(bool on) {
     HANDLE process = GetCurrentProcess();
+    HANDLE thread = GetCurrentThread();
     if (on) {
-        if (g_priorityClassBefore == 0) g_priorityClassBefore = GetPriorityClass(process);
-        SetPriorityClass(process, HIGH_PRIORITY_CLASS);
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    } else {
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
-        SetPriorityClass(process, g_priorityClassBefore != 0 ? g_priorityClassBefore
-                                                             : NORMAL_PRIORITY_CLASS);
+        if (t_raised) return;
+        t_raised = true;
+        t_threadPriorityBefore = GetThreadPriority(thread);
+        DWORD before = GetPriorityClass(process);
+        if (before != HIGH_PRIORITY_CLASS && before != REALTIME_PRIORITY_CLASS &&
+            SetPriorityClass(process, HIGH_PRIORITY_CLASS))
+            g_priorityClassBefore = before;
+        SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
+        return;
+    }
+    if (!t_raised) return;
+    t_raised = false;
+    SetThreadPriority(thread, t_threadPriorityBefore == THREAD_PRIORITY_ERROR_RETURN
+                                  ? THREAD_PRIORITY_NORMAL
+                                  : t_threadPriorityBefore);
+    if (g_priorityClassBefore != 0) {
+        SetPriorityClass(process, g_priorityClassBefore);
         g_priorityClassBefore = 0;
     }
 }
