@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ctrl_z_between_cr_and_lf", "a\r\x1A\nb\n", {{"a"}}},
         ReaderCase{"high_bytes_are_never_white_space", "label " + kSjis + "\xA0\x85\n", {{"label", kSjis + "\xA0\x85"}}},
         ReaderCase{"nul_is_an_ordinary_byte", std::string("a\0b c", 5), {{std::string("a\0b", 3), "c"}}}),
-    [](const ::testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ReaderCase>& param) { return std::string(param.param.name); });
 
 TEST(ReadSetupFile, MissingFileIsFalseAndAppendsNothing) {
     testing_support::ScratchDirectory scratch;
