@@ -96,24 +96,25 @@ class Processes:
     """Everything the driver starts, ended in reverse order on every exit path."""
 
     def __init__(self):
-        self.items = []  # (name, Popen, group)
+        self.items = []  # (name, Popen, group, seconds to wait for a natural end)
 
-    def start(self, name, argv, group=False, **kwargs):
-        proc = subprocess.Popen(argv, preexec_fn=_die_with_parent, start_new_session=group, **kwargs)
-        self.items.append((name, proc, group))
+    def start(self, name, argv, group=False, linger=0.0, die_with_driver=True, **kwargs):
+        proc = subprocess.Popen(argv, preexec_fn=_die_with_parent if die_with_driver else None,
+                                start_new_session=group, **kwargs)
+        self.items.append((name, proc, group, linger))
         return proc
 
-    def stop(self, proc, grace=3.0):
-        for name, p, group in self.items:
-            if p is proc:
-                _terminate(name, p, group, grace)
-
     def stop_all(self):
-        for name, proc, group in reversed(self.items):
-            _terminate(name, proc, group, 3.0)
+        for name, proc, group, linger in reversed(self.items):
+            _terminate(name, proc, group, linger, 3.0)
 
 
-def _terminate(name, proc, group, grace):
+def _terminate(name, proc, group, linger, grace):
+    if linger > 0:
+        try:
+            proc.wait(linger)
+        except subprocess.TimeoutExpired:
+            log(f"{name} still running after {linger} s")
     if proc.poll() is None:
         _signal(proc, group, signal.SIGTERM)
         try:
@@ -209,12 +210,31 @@ def colour_name(rgb, palette):
     return str(rgb)
 
 
+def start_wine_server(procs, screen, args, scratch):
+    """A Wine server that ends with the program, unless one already serves the prefix.
+
+    Started without a linger time it takes Wine's service and desktop processes down as soon as
+    the program has ended. When a server already runs (a persistent one that test-all started),
+    this one exits at once and that server's helper processes stay its business.
+    """
+    env = dict(screen.env, WINEPREFIX=args.wine_prefix, WINEARCH="win64", WINEDEBUG="-all")
+    with open(os.path.join(scratch, "wineserver.log"), "wb") as out:
+        proc = procs.start("wineserver", ["wineserver", "-f", "-p0"], linger=20.0, die_with_driver=False,
+                           env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out)
+    try:
+        proc.wait(0.5)
+        log("using the Wine server that already runs on the prefix")
+    except subprocess.TimeoutExpired:
+        log(f"started a Wine server for this case (pid {proc.pid})")
+
+
 class Program:
     def __init__(self, procs, screen, args, workdir):
         self.procs, self.screen = procs, screen
         self.out_path = os.path.join(workdir, "..", "program.log")
         env = dict(screen.env)
         if args.runner == "wine":
+            start_wine_server(procs, screen, args, os.path.dirname(workdir))
             argv = [args.wine_run, args.program]
         else:
             argv = [args.program]
@@ -562,6 +582,10 @@ def main():
         args.wine_run = os.path.abspath(args.wine_run)
     if args.runner == "wine" and not args.wine_run:
         parser.error("--runner wine needs --wine-run")
+    if args.runner == "wine":
+        # The prefix wine-run uses.
+        root = os.path.dirname(os.path.dirname(args.wine_run))
+        args.wine_prefix = os.environ.get("RTP_WINEPREFIX") or os.path.join(root, "build", "wineprefix")
     if args.exit_slack is None:
         args.exit_slack = 0.0
     for tool in ("Xvfb", "xdotool", "xwininfo"):
