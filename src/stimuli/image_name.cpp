@@ -42,18 +42,18 @@ bool FormatImageName(const std::string& pattern, int32_t number, std::string* na
         converted = true;
 
         // %[flags][width][.precision][length]conversion, rebuilt from parts we checked.
-        std::string spec = "%";
+        std::string format = "%";
         while (i < pattern.size() && std::strchr("-+ #0", pattern[i]) != nullptr && pattern[i] != '\0')
-            spec.push_back(pattern[i++]);
+            format.push_back(pattern[i++]);
         int width = 0;
         if (!ReadCount(pattern, i, width)) return false;
-        if (width > 0) spec += std::to_string(width);
+        if (width > 0) format += std::to_string(width);
         if (i < pattern.size() && pattern[i] == '.') {
             ++i;
             int precision = 0;
             if (!ReadCount(pattern, i, precision)) return false;
-            spec.push_back('.');
-            spec += std::to_string(precision);
+            format.push_back('.');
+            format += std::to_string(precision);
         }
         // The argument is an int: h and hh narrow it, the wider letters leave it as it is.
         int bits = 32;
@@ -75,13 +75,13 @@ bool FormatImageName(const std::string& pattern, int32_t number, std::string* na
         if (conversion == 'd' || conversion == 'i') {
             const int value = bits == 8 ? static_cast<signed char>(number)
                               : bits == 16 ? static_cast<short>(number) : number;
-            spec.push_back('d');
-            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+            format.push_back('d');
+            written = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
         } else if (conversion == 'u' || conversion == 'o' || conversion == 'x' || conversion == 'X') {
             const auto raw = static_cast<unsigned int>(number);
             const unsigned int value = bits == 8 ? (raw & 0xFFu) : bits == 16 ? (raw & 0xFFFFu) : raw;
-            spec.push_back(conversion);
-            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+            format.push_back(conversion);
+            written = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
         } else {
             return false;
         }
