@@ -55,6 +55,7 @@ def read_events(path):
     start = None
     pixels = []  # (onset ns, colour)
     keys = {}  # trial -> (press ns, onset ns)
+    represses = {}  # trial -> presses repeated because the first changed nothing
     exit_info = None
     with open(path) as f:
         for line in f:
@@ -68,9 +69,11 @@ def read_events(path):
                 pixels.append(((at + prev) // 2, parts[3], at - prev))
             elif parts[0] == "key":
                 keys[int(parts[3])] = (int(parts[1]), int(parts[2]))
+            elif parts[0] == "repress":
+                represses[int(parts[3])] = represses.get(int(parts[3]), 0) + 1
             elif parts[0] == "exit":
                 exit_info = (int(parts[1]), int(parts[2]), parts[3])
-    return start, pixels, keys, exit_info
+    return start, pixels, keys, exit_info, represses
 
 
 def read_results(directory):
@@ -92,8 +95,11 @@ def analyse_run(directory, colours, blank_ms, fix_ms, trials):
     problems = []
     events = os.path.join(directory, "events.txt")
     if not os.path.exists(events):
-        return None, [], ["no event log (the probe did not run)"]
-    start, pixels, keys, exit_info = read_events(events)
+        return None, [], ["no event log (the probe did not run)"], []
+    start, pixels, keys, exit_info, represses = read_events(events)
+    warnings = []
+    if -1 in represses:
+        warnings.append("the start key was pressed again (the first press came before the program listened)")
     if exit_info is None or exit_info[2] != "exited" or exit_info[1] != 0:
         problems.append("program end: %s" % (exit_info,))
     names = {}
@@ -139,12 +145,16 @@ def analyse_run(directory, colours, blank_ms, fix_ms, trials):
             # The probe answers the onset it saw; that is this trial's stimulus.
             if key_onset != s:
                 problems.append("trial %d: key answers another onset" % (i + 1))
+            if i in represses:
+                # The program missed the press (a stall before it listened); its rt is not comparable.
+                warnings.append("trial %d: key pressed again, rt left out" % (i + 1))
             if i < len(results):
                 n, answer, rt = results[i]
                 row["rt_ms"] = rt
                 row["answer"] = answer
-                row["rt_err_ms"] = rt - delay
-                rt_errs.append(rt - delay)
+                if i not in represses:
+                    row["rt_err_ms"] = rt - delay
+                    rt_errs.append(rt - delay)
                 if n != i + 1 or answer != i % 2:
                     problems.append("trial %d: result line %s" % (i + 1, results[i]))
         else:
@@ -176,7 +186,8 @@ def analyse_run(directory, colours, blank_ms, fix_ms, trials):
         "rt_max_abs": max((abs(e) for e in rt_errs), default=math.nan),
         "max_poll_gap_us": max((g for _, _, g in onsets), default=0) / 1e3,
     }
-    return summary, rows, problems
+    summary["lost_keys"] = sum(1 for t in represses if t >= 0)
+    return summary, rows, problems, warnings
 
 
 FIGURES = ["dur_median", "dur_sd", "dur_p99_abs", "dur_max_abs", "blank_median", "fix_median", "rt_mean", "rt_sd",
@@ -209,9 +220,12 @@ def main():
         with open(index) as f:
             for line in f:
                 prog, load, rep, directory = line.split()
-                summary, rows, problems = analyse_run(directory, colours, args.blank_ms, fix_ms, args.trials)
+                summary, rows, problems, warnings = analyse_run(directory, colours, args.blank_ms, fix_ms,
+                                                                args.trials)
                 for p in problems:
                     print("  %s %s run %s: %s" % (prog, load, rep, p), file=sys.stderr)
+                for p in warnings:
+                    print("  %s %s run %s: warning: %s" % (prog, load, rep, p), file=sys.stderr)
                 if problems:
                     ok = False
                 if summary is None:
@@ -241,12 +255,12 @@ def main():
     with open(os.path.join(args.out, "timing.csv"), "w", newline="") as f:
         w = csv.writer(f)
         w.writerow(["program", "load", "run", "trials"] + [x + "_ms" for x in FIGURES] + ["max_poll_gap_us",
-                                                                                          "problems"])
+                                                                                          "lost_keys", "problems"])
         for prog, load, rep, s, nprob in per_run:
             w.writerow([prog, load, rep, s["trials"]] + ["%.3f" % s[x] for x in FIGURES] +
-                       ["%.0f" % s["max_poll_gap_us"], nprob])
+                       ["%.0f" % s["max_poll_gap_us"], s["lost_keys"], nprob])
         for prog, load, med in table:
-            w.writerow([prog, load, "median", med["trials"]] + ["%.3f" % med[x] for x in FIGURES] + ["", med["problems"]])
+            w.writerow([prog, load, "median", med["trials"]] + ["%.3f" % med[x] for x in FIGURES] + ["", "", med["problems"]])
 
     if table:
         print()
@@ -272,7 +286,7 @@ def main():
     starts = {}
     for path in sorted(glob.glob(os.path.join(args.runs, "startup-*.txt"))):
         prog, rep = os.path.basename(path)[len("startup-"):-len(".txt")].rsplit("-", 1)
-        start, pixels, _, _ = read_events(path)
+        start, pixels, _, _, _ = read_events(path)
         title = next((onset for onset, colour, _ in pixels if colour == title_colour), None)
         starts.setdefault(prog, {})[int(rep)] = (title - start) / 1e6 if title is not None else math.nan
     decodes = {}

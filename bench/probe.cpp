@@ -123,6 +123,7 @@ struct Options {
     std::string fbFile;
     int x = 960, y = 540;
     int64_t pollNs = 50000;
+    int64_t holdNs = 0;         // after a change, read only once a millisecond for this long
     uint32_t titleColour = 0;
     std::vector<uint32_t> stimColours;
     std::vector<double> delaysMs;   // one per trial; the last repeats when trials outnumber them
@@ -148,7 +149,7 @@ std::vector<double> ReadDelays(const char* path) {
 
 void Usage() {
     std::fprintf(stderr,
-                 "usage: rtp_bench_probe --fb FILE [--x X --y Y] [--poll-us N] --title RRGGBB\n"
+                 "usage: rtp_bench_probe --fb FILE [--x X --y Y] [--poll-us N] [--hold-ms MS] --title RRGGBB\n"
                  "         [--stim RRGGBB ...] [--delays FILE] [--start-key-ms MS] [--escape-ms MS]\n"
                  "         [--timeout S] --out FILE -- PROGRAM [ARGS...]\n");
     std::exit(2);
@@ -171,6 +172,7 @@ Options ParseOptions(int argc, char** argv) {
         else if (arg == "--x") options.x = std::atoi(value());
         else if (arg == "--y") options.y = std::atoi(value());
         else if (arg == "--poll-us") options.pollNs = static_cast<int64_t>(std::atof(value()) * 1000);
+        else if (arg == "--hold-ms") options.holdNs = static_cast<int64_t>(std::atof(value()) * 1e6);
         else if (arg == "--title") options.titleColour = ParseColour(value());
         else if (arg == "--stim") options.stimColours.push_back(ParseColour(value()));
         else if (arg == "--delays") options.delaysMs = ReadDelays(value());
@@ -209,6 +211,10 @@ struct PendingKey {
     int64_t onsetNs = 0;
 };
 
+// A press that changes nothing on the screen for this long was taken before the program
+// listened (a stall); it is pressed again, so that the run goes on, and logged as a repeat.
+constexpr int64_t kRepressNs = 2000000000;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -224,7 +230,7 @@ int main(int argc, char** argv) {
 
     // Events are kept in memory and written at the end, so the watch loop does no I/O.
     struct Event {
-        char kind;       // 'p' pixel change, 'k' key press
+        char kind;       // 'p' pixel change, 'k' key press, 'r' the same key pressed again
         int64_t atNs;    // pixel: first read that saw the new value; key: just before the press
         int64_t prevNs;  // pixel: the last read that saw the old value; key: the onset it answers
         uint32_t value;  // pixel colour; key: keysym
@@ -241,7 +247,13 @@ int main(int argc, char** argv) {
     const int64_t deadlineNs = startNs + static_cast<int64_t>(options.timeoutS * 1e9);
     int64_t previousRead = startNs;
     int64_t next = startNs;
+    int64_t lastChangeNs = startNs;
+    // Each wake-up costs the machine tens of microseconds (timer exits on a virtual machine); right
+    // after a change, when no screen of the experiment ends yet, a slower pace leaves that time to
+    // the program under test. Key presses keep their exact times either way.
+    constexpr int64_t kRestingPollNs = 1000000;
     PendingKey pending;
+    PendingKey lastPress;  // the last key pressed, until the screen changes
     bool titleSeen = false;
     bool startSent = false;
     int stimCount = 0;
@@ -252,13 +264,13 @@ int main(int argc, char** argv) {
     uint64_t loops = 0;
 
     while (!g_stop) {
-        next += options.pollNs;
+        next += previousRead - lastChangeNs < options.holdNs ? kRestingPollNs : options.pollNs;
         const int64_t wake = pending.dueNs >= 0 && pending.dueNs < next ? pending.dueNs : next;
         const timespec until = ToTimespec(wake);
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR && !g_stop) {
         }
         const int64_t now = NowNs();
-        if (next < now - options.pollNs) next = now;  // fell behind: no burst of catch-up reads
+        if (next < now) next = now;  // fell behind: no burst of catch-up reads
 
         if (pending.dueNs >= 0 && now >= pending.dueNs) {
             const KeyCode code = XKeysymToKeycode(display, pending.key);
@@ -266,13 +278,21 @@ int main(int argc, char** argv) {
             XTestFakeKeyEvent(display, code, True, 0);
             XTestFakeKeyEvent(display, code, False, 0);
             XFlush(display);
-            events.push_back(Event{'k', pressNs, pending.onsetNs, static_cast<uint32_t>(pending.key), pending.trial});
+            events.push_back(Event{pending.dueNs == lastPress.dueNs && lastPress.dueNs >= 0 ? 'r' : 'k', pressNs,
+                                   pending.onsetNs, static_cast<uint32_t>(pending.key), pending.trial});
+            lastPress = pending;
             pending.dueNs = -1;
+        } else if (pending.dueNs < 0 && lastPress.dueNs >= 0 && now - lastPress.dueNs > kRepressNs) {
+            lastPress.dueNs = now;
+            pending = lastPress;
+            continue;
         }
 
         const int64_t readNs = NowNs();
         const uint32_t value = ReadPixel(fb);
         if (value != last) {
+            lastPress.dueNs = -1;
+            lastChangeNs = readNs;
             events.push_back(Event{'p', readNs, previousRead, value, -1});
             last = value;
             const int64_t onset = previousRead + (readNs - previousRead) / 2;
@@ -300,7 +320,7 @@ int main(int argc, char** argv) {
         }
         previousRead = readNs;
 
-        if ((++loops & 63) == 0 || pending.dueNs < 0) {
+        if ((++loops & 255) == 0) {
             const pid_t done = waitpid(child, &status, WNOHANG);
             if (done == child) {
                 exited = true;
@@ -322,14 +342,20 @@ int main(int argc, char** argv) {
 
     FILE* out = std::fopen(options.outFile.c_str(), "w");
     if (out == nullptr) Fail("cannot write the event file");
+    timespec mono{}, raw{};
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    clock_gettime(CLOCK_MONOTONIC_RAW, &raw);
     std::fprintf(out, "start %lld\n", static_cast<long long>(startNs));
+    // Wine's performance counter runs on the raw clock; this pair lets its stamps be compared.
+    std::fprintf(out, "clocks %lld %lld\n", static_cast<long long>(mono.tv_sec) * 1000000000 + mono.tv_nsec,
+                 static_cast<long long>(raw.tv_sec) * 1000000000 + raw.tv_nsec);
     for (const Event& e : events) {
         if (e.kind == 'p') {
             std::fprintf(out, "pix %lld %lld %06x\n", static_cast<long long>(e.atNs), static_cast<long long>(e.prevNs),
                          e.value);
         } else {
-            std::fprintf(out, "key %lld %lld %d %s\n", static_cast<long long>(e.atNs), static_cast<long long>(e.prevNs),
-                         e.trial, XKeysymToString(static_cast<KeySym>(e.value)));
+            std::fprintf(out, "%s %lld %lld %d %s\n", e.kind == 'k' ? "key" : "repress", static_cast<long long>(e.atNs),
+                         static_cast<long long>(e.prevNs), e.trial, XKeysymToString(static_cast<KeySym>(e.value)));
         }
     }
     const int code = exited ? (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)) : -1;

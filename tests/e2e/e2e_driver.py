@@ -25,6 +25,7 @@ import sys
 import tempfile
 import time
 
+# Replaced by the size of the session's display when there is one (see screen_size).
 SCREEN_W, SCREEN_H = 800, 600
 IMAGE_W, IMAGE_H = 200, 150
 # Generous: the machine may be busy, and Wine's first window takes a while.
@@ -38,6 +39,9 @@ FIXATION = (30, 30, 220)
 
 LEFT_KEYS = ("d", "f")
 RIGHT_KEYS = ("j", "k")
+
+
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE for these tests
 
 
 class Failure(Exception):
@@ -199,6 +203,25 @@ class Screen:
         return subprocess.run(list(argv), env=self.env, check=check, capture_output=True, timeout=timeout)
 
 
+def screen_size():
+    """The size of the display the session runs on, if any.
+
+    A persistent Wine server (as test-all starts one) has its desktop process on that display, and
+    Wine sizes its screen by it; the private display must agree so that the program's fullscreen
+    window fits it.
+    """
+    display = os.environ.get("DISPLAY")
+    if not display:
+        return None
+    try:
+        info = subprocess.run(["xwininfo", "-root"], capture_output=True, timeout=20, check=True).stdout.decode()
+    except (subprocess.SubprocessError, OSError):
+        return None
+    width = re.search(r"Width: (\d+)", info)
+    height = re.search(r"Height: (\d+)", info)
+    return (int(width.group(1)), int(height.group(1))) if width and height else None
+
+
 def near(a, b, tolerance=12):
     return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
@@ -306,6 +329,20 @@ def press(screen, key):
     screen.x("xdotool", "key", "--clearmodifiers", key)
 
 
+def answer(screen, program, key, stimulus):
+    """Presses a key until the stimulus goes: the program takes responses only once it has armed
+    the key slot, a moment after the stimulus is on the screen."""
+    for _ in range(5):
+        time.sleep(0.2)
+        press(screen, key)
+        try:
+            wait_for("the end of the stimulus", lambda: not near(screen.centre(), stimulus), 3.0, program)
+            return
+        except Failure:
+            log(f"stimulus still on after key {key}; pressing it again")
+    raise Failure(f"the stimulus stayed on through five presses of {key}")
+
+
 def find_main_window(screen, program):
     def lookup():
         for wid, name in top_windows(screen):
@@ -383,7 +420,8 @@ def case_complete(args, procs, screen, workdir):
     start_run(screen, program)
 
     keys = ["d", "j", "f", "k", "j", "d", "k", "f", "d", "j"]
-    delays = [0.05, 0.3, 0.15, 0.6, 0.1, 0.4, 0.2, 0.05, 0.5, 0.25]
+    # At least 0.1 s: a key that comes before the program has armed its response slot is not taken.
+    delays = [0.1, 0.3, 0.15, 0.6, 0.1, 0.4, 0.2, 0.12, 0.5, 0.25]
     palette = {"title": TITLE, "blank": BLANK, "fixation": FIXATION, "background": BACKGROUND}
     waited = []
     for i, (condition, rgb) in enumerate(order):
@@ -423,7 +461,7 @@ def case_complete(args, procs, screen, workdir):
         expect(rt <= 5000, f"line {i + 2}: reaction time {rt} ms is implausible")
         expect(rt >= low * 1000 - 20, f"line {i + 2}: reaction time {rt} ms, but the key came "
                f"{low * 1000:.0f} ms after the stimulus was seen")
-        expect(rt <= high * 1000 + 2000, f"line {i + 2}: reaction time {rt} ms, but the key was sent "
+        expect(rt <= high * 1000 + 3000, f"line {i + 2}: reaction time {rt} ms, but the key was sent "
                f"within {high * 1000:.0f} ms of the stimulus")
     log("result file: " + " | ".join(rows))
 
@@ -454,22 +492,25 @@ def case_limit(args, procs, screen, workdir):
 def case_escape(args, procs, screen, workdir):
     write_screen_images(workdir)
     lines = screen_setup_lines() + write_two_groups(workdir) + [
-        "repeat 3", "shuffle 0", "blankms 100", "fixms 100", "limitms 0"]
+        "repeat 3", "shuffle 0", "blankms 2000", "fixms 100", "limitms 0"]
     write_setup(workdir, lines)
     program = Program(procs, screen, args, workdir)
     start_run(screen, program)
     # Answer the first trial, then leave during the second one's stimulus.
-    first = GROUP_B[0]
-    wait_for_colour(screen, program, "first stimulus", first)
-    press(screen, "j")
+    wait_for_colour(screen, program, "first stimulus", GROUP_B[0])
+    answer(screen, program, "j", GROUP_B[0])
     wait_for_colour(screen, program, "second stimulus", GROUP_B[1])
+    time.sleep(0.2)
     sent = time.monotonic()
     press(screen, "Escape")
     code = program.wait_exit(STEP_TIMEOUT)
     gone = time.monotonic() - sent
     log(f"process gone {gone:.3f} s after Escape")
     expect(code == 0, f"exit code {code}")
-    expect(gone <= 1.0 + args.exit_slack, f"the process took {gone:.2f} s to end after Escape")
+    # It takes tens of milliseconds; the bound leaves room for a loaded machine. A run that ignored
+    # Escape until the stimulus ends would never end here (no limit), and blankms 2000 makes the
+    # end-of-run wait far longer than the bound.
+    expect(gone <= 2.0, f"the process took {gone:.2f} s to end after Escape")
     expect(result_files(workdir) == [], f"an abandoned run wrote {result_files(workdir)}")
 
 
@@ -570,8 +611,6 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--runner", choices=("native", "wine"), default="native")
     parser.add_argument("--wine-run")
-    parser.add_argument("--exit-slack", type=float, default=None,
-                        help="seconds allowed beyond 1 s for the process to end after Escape")
     parser.add_argument("--shots")
     parser.add_argument("--sample")
     parser.add_argument("--keep", action="store_true", help="keep the scratch directory")
@@ -586,13 +625,13 @@ def main():
         # The prefix wine-run uses.
         root = os.path.dirname(os.path.dirname(args.wine_run))
         args.wine_prefix = os.environ.get("RTP_WINEPREFIX") or os.path.join(root, "build", "wineprefix")
-    if args.exit_slack is None:
-        args.exit_slack = 0.0
     for tool in ("Xvfb", "xdotool", "xwininfo"):
         if shutil.which(tool) is None:
-            print(f"e2e: {tool} is not installed", file=sys.stderr)
-            return 1
+            print(f"e2e: {tool} is not installed; skipping", file=sys.stderr)
+            return SKIPPED
 
+    global SCREEN_W, SCREEN_H
+    SCREEN_W, SCREEN_H = screen_size() or (SCREEN_W, SCREEN_H)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     scratch = tempfile.mkdtemp(prefix=f"rtp-e2e-{args.case}-")
     workdir = os.path.join(scratch, "run")
@@ -601,7 +640,7 @@ def main():
     ok = False
     try:
         screen = Screen(procs, scratch)
-        log(f"case {args.case}, Xvfb {screen.display}, working directory {workdir}")
+        log(f"case {args.case}, Xvfb {screen.display} ({SCREEN_W}x{SCREEN_H}), working directory {workdir}")
         CASES[args.case](args, procs, screen, workdir)
         ok = True
     except Failure as failure:
