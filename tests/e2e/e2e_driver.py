@@ -13,6 +13,7 @@ Usage: e2e_driver.py --program PATH --runner native|wine [--wine-run PATH] CASE
 
 import argparse
 import ctypes
+import hashlib
 import mmap
 import os
 import re
@@ -191,6 +192,13 @@ class Screen:
         if self.pixel_byte_order == 0:
             return (b2, b1, b0)
         return (b1, b2, b3)
+
+    def digest(self):
+        return hashlib.md5(self.mm[self.offset:]).digest()
+
+    def uniform(self):
+        first = self.pixel(0, 0)
+        return all(self.pixel(x, y) == first for y in range(0, SCREEN_H, 16) for x in range(0, SCREEN_W, 16))
 
     def centre(self):
         return self.pixel(SCREEN_W // 2, SCREEN_H // 2)
@@ -575,25 +583,28 @@ def case_shots(args, procs, screen, workdir):
     find_main_window(screen, program)
     wait_for("a drawn screen", lambda: screen.centre() != (0, 0, 0), START_TIMEOUT, program)
     time.sleep(0.5)
-    title = screen.centre()
     screen.save_png(os.path.join(args.shots, "1-title.png"))
     focus(screen, program.window)
+    # Every distinct frame from the start key on, as raw copies: converting takes longer than a screen lasts.
+    frames, last = [], screen.digest()
     press(screen, "d")
-    names = ["2-blank", "3-fixation", "4-stimulus"]
-    last = title
-    for name in names:
-        current = wait_for(f"the {name} screen", lambda: screen.centre() != last and screen.centre(), STEP_TIMEOUT,
-                           program, interval=0.002)
-        last = screen.centre()
-        # A raw copy at once, converted afterwards: the screen may last only a few hundred ms.
-        shutil.copy(os.path.join(screen.fbdir, "Xvfb_screen0"), os.path.join(workdir, name + ".xwd"))
-        log(f"{name}: centre {current}")
+    deadline = time.monotonic() + STEP_TIMEOUT
+    while len(frames) < 8 and time.monotonic() < deadline:
+        digest = screen.digest()
+        if digest != last:
+            path = os.path.join(workdir, f"frame{len(frames)}.xwd")
+            shutil.copy(os.path.join(screen.fbdir, "Xvfb_screen0"), path)
+            frames.append((path, screen.uniform()))
+            last = digest
+        time.sleep(0.001)
     press(screen, "Escape")
     program.wait_exit(STEP_TIMEOUT)
-    for name in names:
-        subprocess.run(["convert", "xwd:" + os.path.join(workdir, name + ".xwd"),
-                        os.path.join(args.shots, name + ".png")], check=True, timeout=60)
-    log(f"screenshots in {args.shots}")
+    # The blank screen is the first uniform one; fixation and stimulus follow it.
+    first_blank = next(i for i, (_, uniform) in enumerate(frames) if uniform)
+    chosen = frames[first_blank:first_blank + 3]
+    for (path, _), name in zip(chosen, ["2-blank", "3-fixation", "4-stimulus"]):
+        subprocess.run(["convert", "xwd:" + path, os.path.join(args.shots, name + ".png")], check=True, timeout=60)
+    log(f"{len(frames)} frames seen; screenshots in {args.shots}")
 
 
 CASES = {
@@ -631,7 +642,7 @@ def main():
             return SKIPPED
 
     global SCREEN_W, SCREEN_H
-    SCREEN_W, SCREEN_H = screen_size() or (SCREEN_W, SCREEN_H)
+    SCREEN_W, SCREEN_H = screen_size() or ((1920, 1080) if args.case == "shots" else (SCREEN_W, SCREEN_H))
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     scratch = tempfile.mkdtemp(prefix=f"rtp-e2e-{args.case}-")
     workdir = os.path.join(scratch, "run")

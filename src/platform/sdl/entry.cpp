@@ -112,6 +112,8 @@ int main(int, char**) {
     SDL_RaiseWindow(native);
     // Without a window manager nothing else hands the keyboard to the window.
     SDL_SetWindowInputFocus(native);
+    // After the window calls above, some of which swap the X error handler for a moment.
+    plat::sdl::GuardAgainstLateWakeUps();
 
     const uint32_t repaintEvent = plat::sdl::RepaintEventType();
     const uint32_t closeEvent = plat::sdl::CloseEventType();
@@ -150,6 +152,8 @@ int main(int, char**) {
     AppShutdown();
     // Requests from the worker may name the window until AppShutdown has waited for it.
     plat::sdl::ReleaseWindow(window);
-    SDL_Quit();
+    // No SDL_Quit: it puts Xlib's default error handler back and then closes the connection on
+    // which a late wake-up's harmless error may still wait to be read, which would end the
+    // process with exit code 1. The system reclaims the connection with the process.
     return 0;
 }

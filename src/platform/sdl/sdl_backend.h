@@ -23,4 +23,7 @@ void ReleaseWindow(WindowHandle window);
 uint32_t RepaintEventType();
 uint32_t CloseEventType();
 
+// After SDL_Init: an X error that only a window already destroyed can cause is ignored.
+void GuardAgainstLateWakeUps();
+
 }  // namespace plat::sdl
