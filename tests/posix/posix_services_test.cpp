@@ -108,8 +108,9 @@ TEST(PosixScheduling, TimeCriticalOffRestoresTheNormalPolicyAndNiceness) {
         seen.niceOff = getpriority(PRIO_PROCESS, self);
     });
     worker.join();
-    // Raised means real-time, or at least a lower nice value, or nothing when neither is allowed.
-    EXPECT_TRUE(seen.policyOn == SCHED_FIFO || seen.policyOn == SCHED_OTHER) << seen.policyOn;
+    // Raised means a lower nice value (or nothing when that is not allowed), never real-time:
+    // a real-time busy-waiting worker starves the X server on a two-core machine.
+    EXPECT_EQ(seen.policyOn, SCHED_OTHER) << seen.policyOn;
     EXPECT_LE(seen.niceOn, seen.niceBefore);
     EXPECT_EQ(seen.policyOff, SCHED_OTHER);
     EXPECT_EQ(seen.niceOff, seen.niceBefore);

@@ -35,9 +35,7 @@ void* RunThread(void* raw) {
     return nullptr;
 }
 
-// A modest real-time priority: above every normal thread, far below the kernel's own helpers.
-constexpr int kRealTimePriority = 10;
-// The niceness tried when real-time scheduling is refused.
+// The niceness of the program's threads during a run.
 constexpr int kRaisedNice = -10;
 
 // What the calling thread had before it was raised, so that "off" can put it back.
@@ -97,12 +95,9 @@ void SetCurrentThreadTimeCritical(bool on) {
             return;
         }
         t_raised = true;
-        sched_param param{};
-        param.sched_priority = kRealTimePriority;
-        if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) {
-            return;
-        }
-        // Not permitted to go real-time: a lower nice value still helps, and nothing is fine too.
+        // A lower nice value, not real-time scheduling: the worker busy-waits, and a real-time
+        // spinner leaves the X server and the window thread to share what remains of the
+        // machine (measured: stalls of 50 ms to a second on two cores). Not permitted: nothing.
         errno = 0;
         const int previous = getpriority(PRIO_PROCESS, CurrentThreadId());
         if (previous == -1 && errno != 0) {
@@ -118,9 +113,6 @@ void SetCurrentThreadTimeCritical(bool on) {
         return;
     }
     t_raised = false;
-    sched_param param{};
-    param.sched_priority = 0;
-    pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
     if (t_niceChanged) {
         setpriority(PRIO_PROCESS, CurrentThreadId(), t_previousNice);
         t_niceChanged = false;

@@ -106,6 +106,8 @@ int main(int, char**) {
 
     // Start-up, with any message boxes it shows, runs before the window appears.
     AppWindowCreated(window);
+    // The window thread takes the paint and key stamps: it runs raised like the worker.
+    plat::SetCurrentThreadTimeCritical(true);
 
     SDL_Window* native = plat::sdl::NativeWindow(window);
     SDL_ShowWindow(native);
