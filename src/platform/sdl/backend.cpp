@@ -1,5 +1,7 @@
 // Window, surfaces, bitmaps, brushes, repaint and close requests and message boxes on SDL2.
 #include <SDL.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <mutex>
@@ -49,6 +51,13 @@ void RegisterUserEvents() {
     });
 }
 
+// Wakes the window thread's loop, which sleeps in poll() rather than in SDL_WaitEvent: SDL would
+// wake that through the X server, a round trip of up to 2 ms before every paint.
+int WakeFd() {
+    static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return fd;
+}
+
 void PushUserEvent(uint32_t type, const Window* window) {
     if (window == nullptr || type == 0) {
         return;
@@ -57,6 +66,10 @@ void PushUserEvent(uint32_t type, const Window* window) {
     event.type = type;
     event.user.windowID = window->id;
     SDL_PushEvent(&event);
+    const uint64_t one = 1;
+    if (WakeFd() >= 0 && write(WakeFd(), &one, sizeof one) < 0) {
+        // A full counter already wakes the loop.
+    }
 }
 
 SDL_Surface* WindowPixels(const Window* window) {
@@ -164,6 +177,8 @@ void sdl::ReleaseWindow(WindowHandle window) {
     DestroyNativeWindow(window);
     delete window;
 }
+
+int sdl::WakeDescriptor() { return WakeFd(); }
 
 uint32_t sdl::RepaintEventType() {
     RegisterUserEvents();

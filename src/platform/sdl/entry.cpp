@@ -1,5 +1,7 @@
 // The Linux program: one borderless window over the primary display and its event loop.
 #include <SDL.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <cstdint>
 
@@ -119,10 +121,24 @@ int main(int, char**) {
 
     const uint32_t repaintEvent = plat::sdl::RepaintEventType();
     const uint32_t closeEvent = plat::sdl::CloseEventType();
+    const int displayFd = plat::sdl::DisplayDescriptor(native);
+    const int wakeFd = plat::sdl::WakeDescriptor();
     bool running = true;
     while (running) {
         SDL_Event event{};
-        if (SDL_WaitEvent(&event) == 0) {
+        if (displayFd >= 0 && wakeFd >= 0) {
+            if (SDL_PollEvent(&event) == 0) {
+                // Nothing queued (the poll above drained the X connection): sleep until the X
+                // server or the worker has something. The time-out is only a safety net.
+                pollfd sources[2] = {{displayFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+                poll(sources, 2, 100);
+                uint64_t wakes = 0;
+                if (read(wakeFd, &wakes, sizeof wakes) < 0) {
+                    // Nothing to drain: the X connection woke us.
+                }
+                continue;
+            }
+        } else if (SDL_WaitEvent(&event) == 0) {
             break;
         }
         bool close = false;

@@ -4,6 +4,7 @@
 #include "platform/sdl/sdl_backend.h"
 
 #if defined(SDL_VIDEO_DRIVER_X11)
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 
@@ -27,6 +28,14 @@ void plat::sdl::GuardAgainstLateWakeUps() {
         g_previousXErrorHandler = XSetErrorHandler(&IgnoreLateWakeUps);
     }
 }
+
+int plat::sdl::DisplayDescriptor(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return -1;
+    return ConnectionNumber(info.info.x11.display);
+}
 #else
 void plat::sdl::GuardAgainstLateWakeUps() {}
+int plat::sdl::DisplayDescriptor(SDL_Window*) { return -1; }
 #endif

@@ -23,6 +23,11 @@ void ReleaseWindow(WindowHandle window);
 uint32_t RepaintEventType();
 uint32_t CloseEventType();
 
+// Readable whenever RequestRepaint or RequestClose pushed an event; -1 when unavailable.
+int WakeDescriptor();
+// The descriptor of the X connection events arrive on; -1 when the window is not on X11.
+int DisplayDescriptor(SDL_Window* window);
+
 // After SDL_Init: an X error that only a window already destroyed can cause is ignored.
 void GuardAgainstLateWakeUps();
 
