@@ -6,6 +6,7 @@
 #include "run/clock.h"
 #include "run/handoff.h"
 #include "support/fake_backend.h"
+#include "support/run_fixture.h"
 
 namespace {
 
@@ -13,28 +14,10 @@ class Handoff : public ::testing::Test {
 protected:
     Presenter p;
     void SetUp() override {
-        fake::Reset(8, 4);
-        InitClock();
-        ClearStopRequest();
-        g_paintGate = 1;
-        p.hwnd = fake::TheWindow();
-        plat::WindowClientRect(p.hwnd, &p.clientRect);
-        p.windowDC = plat::AcquireWindowSurface(p.hwnd);
-        for (int i = 0; i < 2; ++i) {
-            p.backBitmap[i] = plat::CreateCompatibleBitmap(p.windowDC, 8, 4);
-            p.backDC[i] = plat::CreateCompatibleSurface(nullptr);
-            plat::SelectBitmap(p.backDC[i], p.backBitmap[i]);
-        }
-        g_presenter = &p;
+        fake::AttachRun(p, 8, 4);
     }
     void TearDown() override {
-        ClearStopRequest();
-        g_presenter = nullptr;
-        for (int i = 0; i < 2; ++i) {
-            plat::DeleteSurface(p.backDC[i]);
-            plat::DeleteBitmap(p.backBitmap[i]);
-        }
-        plat::ReleaseWindowSurface(p.hwnd, p.windowDC);
+        fake::DetachRun(p);
     }
     void Fill(plat::SurfaceHandle surface, uint32_t rgb) {
         plat::BrushHandle brush = plat::CreateSolidBrush(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));

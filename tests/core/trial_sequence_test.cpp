@@ -9,6 +9,7 @@
 #include "run/trial_sequence.h"
 #include "stimuli/random15.h"
 #include "support/fake_backend.h"
+#include "support/run_fixture.h"
 #include "support/test_support.h"
 
 namespace {
@@ -35,19 +36,8 @@ protected:
     Trial trials[2];
 
     void SetUp() override {
-        fake::Reset(40, 30);
-        InitClock();
-        ClearStopRequest();
-        g_paintGate = 1;
-        p.hwnd = fake::TheWindow();
-        plat::WindowClientRect(p.hwnd, &p.clientRect);
+        fake::AttachRun(p, 40, 30);
         p.stimulusRect = plat::Rect{10, 10, 30, 20};
-        p.windowDC = plat::AcquireWindowSurface(p.hwnd);
-        for (int i = 0; i < 2; ++i) {
-            p.backBitmap[i] = plat::CreateCompatibleBitmap(p.windowDC, 40, 30);
-            p.backDC[i] = plat::CreateCompatibleSurface(nullptr);
-            plat::SelectBitmap(p.backDC[i], p.backBitmap[i]);
-        }
         fake::AddImage("title", 20, 10, 0x000001);
         fake::AddImage("blank", 20, 10, 0x000002);
         fake::AddImage("fix", 20, 10, 0x000003);
@@ -67,19 +57,12 @@ protected:
         p.setup.blankMs = 20;
         p.setup.fixMs = {15};
         p.bgColor[0] = 0x77;
-        g_presenter = &p;
     }
     void TearDown() override {
-        ClearStopRequest();
-        g_presenter = nullptr;
         p.trials = nullptr;
         for (StimulusImage& image : images) ReleaseStimulusImage(image);
         ReleaseSetup(p.setup);
-        for (int i = 0; i < 2; ++i) {
-            plat::DeleteSurface(p.backDC[i]);
-            plat::DeleteBitmap(p.backBitmap[i]);
-        }
-        plat::ReleaseWindowSurface(p.hwnd, p.windowDC);
+        fake::DetachRun(p);
         EXPECT_EQ(fake::LiveBrushes(), 0);
         EXPECT_EQ(fake::LiveBitmaps(), 0);
         EXPECT_EQ(fake::BadReleases(), 0);

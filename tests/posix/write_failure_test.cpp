@@ -13,6 +13,7 @@
 #include "run/handoff.h"
 #include "run/trial_sequence.h"
 #include "support/fake_backend.h"
+#include "support/run_fixture.h"
 #include "support/test_support.h"
 
 namespace {
@@ -47,20 +48,9 @@ TEST(WriteResults, AFileThatCannotBeCreatedIsAFailure) {
 
 TEST(RunTrials, ReportsAResultFileThatCouldNotBeSavedThenClosesAsUsual) {
     testing_support::ScratchDirectory scratch;
-    fake::Reset(8, 8);
-    InitClock();
-    ClearStopRequest();
-    g_paintGate = 1;
     Presenter p;
-    p.hwnd = fake::TheWindow();
-    plat::WindowClientRect(p.hwnd, &p.clientRect);
+    fake::AttachRun(p, 8, 8);
     p.stimulusRect = p.clientRect;
-    p.windowDC = plat::AcquireWindowSurface(p.hwnd);
-    for (int i = 0; i < 2; ++i) {
-        p.backBitmap[i] = plat::CreateCompatibleBitmap(p.windowDC, 8, 8);
-        p.backDC[i] = plat::CreateCompatibleSurface(nullptr);
-        plat::SelectBitmap(p.backDC[i], p.backBitmap[i]);
-    }
     fake::AddImage("t", 8, 8, 1);
     p.setup.titleBitmap = plat::DecodeImageFile("t", 0);
     p.setup.imageDC = plat::CreateCompatibleSurface(p.windowDC);
@@ -68,7 +58,6 @@ TEST(RunTrials, ReportsAResultFileThatCouldNotBeSavedThenClosesAsUsual) {
     p.setup.blankBitmap = plat::DecodeImageFile("t", 0);
     p.trialCount = 0;
     p.setup.blankMs = 0;
-    g_presenter = &p;
     ASSERT_EQ(::rmdir(scratch.path().c_str()), 0);
 
     std::thread worker([&] { RunTrials(p); });
@@ -91,13 +80,8 @@ TEST(RunTrials, ReportsAResultFileThatCouldNotBeSavedThenClosesAsUsual) {
     EXPECT_EQ(boxes[0].icon, plat::BoxIcon::Warning);
     EXPECT_EQ(fake::CloseRequests(), 1);
 
-    g_presenter = nullptr;
     ReleaseSetup(p.setup);
-    for (int i = 0; i < 2; ++i) {
-        plat::DeleteSurface(p.backDC[i]);
-        plat::DeleteBitmap(p.backBitmap[i]);
-    }
-    plat::ReleaseWindowSurface(p.hwnd, p.windowDC);
+    fake::DetachRun(p);
 }
 
 }  // namespace
