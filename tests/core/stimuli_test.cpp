@@ -40,6 +40,13 @@ struct Prepared {
         g.condition = cond;
         p.setup.groups.push_back(g);
     }
+    // Group a (images a1, a2) and group b (image b1), every image twice.
+    void TwoGroupsTwice(const std::string& condA, const std::string& condB) {
+        Group("a", "a%d.png", 1, 2, condA);
+        Group("b", "b%d.png", 1, 1, condB);
+        for (const char* name : {"a1.png", "a2.png", "b1.png"}) fake::AddImage(name, 4, 4, 0x222222);
+        p.setup.repeat = 2;
+    }
     std::vector<std::string> Order() const {
         std::vector<std::string> names;
         for (int32_t i = 0; i < p.trialCount; ++i) {
@@ -68,10 +75,7 @@ TEST(Random15, KnownVectorAndOneStatePerThread) {
 
 TEST(PrepareStimuli, FillsGroupByGroupRepeatTimesInFillOrder) {
     Prepared f;
-    f.Group("a", "a%d.png", 1, 2, "condA");
-    f.Group("b", "b%d.png", 1, 1, "condB");
-    for (const char* name : {"a1.png", "a2.png", "b1.png"}) fake::AddImage(name, 4, 4, 0x222222);
-    f.p.setup.repeat = 2;
+    f.TwoGroupsTwice("condA", "condB");
     ASSERT_TRUE(PrepareStimuli(f.p));
     EXPECT_EQ(f.p.trialCount, 6);
     EXPECT_EQ(f.Order(), (std::vector<std::string>{"a1", "a2", "b1", "a1", "a2", "b1"}));
@@ -86,10 +90,7 @@ TEST(PrepareStimuli, FillsGroupByGroupRepeatTimesInFillOrder) {
 
 TEST(PrepareStimuli, ShuffleExchangesWithAnyPositionFromTheSeed) {
     Prepared f;
-    f.Group("a", "a%d.png", 1, 2, "");
-    f.Group("b", "b%d.png", 1, 1, "");
-    for (const char* name : {"a1.png", "a2.png", "b1.png"}) fake::AddImage(name, 4, 4, 0x222222);
-    f.p.setup.repeat = 2;
+    f.TwoGroupsTwice("", "");
     for (ImageGroup& g : f.p.setup.groups) ASSERT_TRUE(LoadGroupImages(g, &g.condition));
     ASSERT_TRUE(BuildTrialTable(f.p));
     SeedRandom15(12345);

@@ -418,6 +418,18 @@ def expected_order(repeat):
     return block * repeat
 
 
+def trial_rows(rows, header, count):
+    """Checks the header and the number of lines; returns each line as (n, condition, answer, rt)."""
+    expect(rows[0] == header, f"header {rows[0]!r}")
+    expect(len(rows) == 1 + count, f"{len(rows) - 1} trial lines, expected {count}: {rows}")
+    parsed = []
+    for row in rows[1:]:
+        m = re.fullmatch(r"(\d+),([^,]*),(-?\d+),(\d+),", row)
+        expect(m, f"trial line {row!r} is not n,condition,answer,rt,")
+        parsed.append((int(m.group(1)), m.group(2), int(m.group(3)), int(m.group(4))))
+    return parsed
+
+
 def case_complete(args, procs, screen, workdir):
     write_screen_images(workdir)
     lines = screen_setup_lines() + write_two_groups(workdir) + [
@@ -453,12 +465,7 @@ def case_complete(args, procs, screen, workdir):
     code = program.wait_exit(STEP_TIMEOUT)
     expect(code == 0, f"exit code {code}")
     rows = read_result(workdir)
-    expect(rows[0] == "num,side,ans(L:0 R:1),rt", f"header {rows[0]!r}")
-    expect(len(rows) == 1 + len(order), f"{len(rows) - 1} trial lines, expected {len(order)}: {rows}")
-    for i, row in enumerate(rows[1:]):
-        m = re.fullmatch(r"(\d+),([^,]*),(-?\d+),(\d+),", row)
-        expect(m, f"trial line {row!r} is not n,condition,answer,rt,")
-        n, condition, answer, rt = int(m.group(1)), m.group(2), int(m.group(3)), int(m.group(4))
+    for i, (n, condition, answer, rt) in enumerate(trial_rows(rows, "num,side,ans(L:0 R:1),rt", len(order))):
         expect(n == i + 1, f"line {i + 2}: number {n}, expected {i + 1}")
         expect(condition == order[i][0], f"line {i + 2}: condition {condition!r}, expected {order[i][0]!r}")
         want = 0 if keys[i] in LEFT_KEYS else 1
@@ -485,14 +492,9 @@ def case_limit(args, procs, screen, workdir):
     code = program.wait_exit(STEP_TIMEOUT * 2)
     expect(code == 0, f"exit code {code}")
     rows = read_result(workdir)
-    expect(rows[0] == "num,lim,ans(L:0 R:1),rt", f"header {rows[0]!r}")
-    expect(len(rows) == 1 + len(order), f"{len(rows) - 1} trial lines, expected {len(order)}: {rows}")
-    for i, row in enumerate(rows[1:]):
-        m = re.fullmatch(r"(\d+),([^,]*),(-?\d+),(\d+),", row)
-        expect(m, f"trial line {row!r} is not n,condition,answer,rt,")
-        expect(int(m.group(1)) == i + 1 and m.group(2) == order[i][0], f"line {i + 2}: {row!r}")
-        expect(m.group(3) == "-1", f"line {i + 2}: answer {m.group(3)} without a key, expected -1")
-        rt = int(m.group(4))
+    for i, (n, condition, answer, rt) in enumerate(trial_rows(rows, "num,lim,ans(L:0 R:1),rt", len(order))):
+        expect(n == i + 1 and condition == order[i][0], f"line {i + 2}: {rows[i + 1]!r}")
+        expect(answer == -1, f"line {i + 2}: answer {answer} without a key, expected -1")
         expect(300 <= rt <= 2300, f"line {i + 2}: reaction time {rt} ms with limitms 300")
     log("result file: " + " | ".join(rows))
 
