@@ -525,7 +525,8 @@ def case_escape(args, procs, screen, workdir):
 
 
 def boxes(screen, program):
-    return [(wid, name) for wid, name in top_windows(screen) if name != "Sample Program"]
+    # A box can be mapped a moment before its caption is set: until then it is not counted.
+    return [(wid, name) for wid, name in top_windows(screen) if name and name != "Sample Program"]
 
 
 def dismiss_box(screen, program, caption, number):
